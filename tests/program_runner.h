@@ -1,0 +1,25 @@
+// Runs the built program the way a user would, with answers on standard input,
+// in a folder of its own and without a controlling terminal.
+#pragma once
+
+#include <string>
+
+struct ProgramRun {
+    int status;          // exit status, or 128 + signal number when killed
+    std::string output;  // everything the program wrote to the console
+};
+
+// A new empty folder under the system's temporary folder.
+std::string make_temp_dir();
+
+// Runs `exe` (the program by default) in `dir` with `answers` as standard input.
+// The run is killed after `timeout_seconds`.
+ProgramRun run_program_in(const std::string& dir, const std::string& answers, int timeout_seconds = 60,
+                          const std::string& exe = DUNVALE_EXE);
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& content);
+bool file_exists(const std::string& path);
+
+// Path of a file shipped in examples/.
+std::string example_path(const std::string& name);
