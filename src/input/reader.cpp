@@ -43,10 +43,10 @@ void count_header_lines(RunState& s)
         ++line_number;
     }
     std::rewind(s.in);
-    std::printf("\n %ld header lines detected \n\n", header_count);
+    std::fprintf(s.con, "\n %ld header lines detected \n\n", header_count);
     for (long k = 0; k < header_count; ++k) {
         if (!std::fgets(line, line_size, s.in)) break;
-        std::printf(" %s ", line);
+        std::fprintf(s.con, " %s ", line);
     }
 }
 
@@ -67,19 +67,19 @@ void read_samples(RunState& s)
     }
     s.dt = (s.t_last - s.xa[0]) / static_cast<double>(j - 1);
     s.xone = s.xa[0];
-    std::printf("\n R2 xone = %8.4g  xa[0]=%8.4g \n", s.xone, s.xa[0]);
+    std::fprintf(s.con, "\n R2 xone = %8.4g  xa[0]=%8.4g \n", s.xone, s.xa[0]);
     s.sr = 1 / s.dt;
-    std::printf("\n delta t = %lf ", s.dt);
-    std::printf("\n n = %ld \n", s.n);
+    std::fprintf(s.con, "\n delta t = %lf ", s.dt);
+    std::fprintf(s.con, "\n n = %ld \n", s.n);
 }
 
 void check_record(const RunState& s)
 {
     if (s.n < 7)
-        stop_run("the record holds %ld samples; at least 7 are needed. Check the input file.", s.n);
+        stop_run(s, "the record holds %ld samples; at least 7 are needed. Check the input file.", s.n);
     if (!(s.dt > 0.0) || !std::isfinite(s.dt))
-        stop_run("the sample interval is not a positive number; the last time must be above the first. Check the times in the input file.");
+        stop_run(s, "the sample interval is not a positive number; the last time must be above the first. Check the times in the input file.");
     // The ring-out tail of a spectrum run is counted in 32 bits.
     if ((0.05 / s.dt) * 0.75 > 2147483647.0)
-        stop_run("the sample interval %g s is too small to compute a spectrum. Check the times in the input file.", s.dt);
+        stop_run(s, "the sample interval %g s is too small to compute a spectrum. Check the times in the input file.", s.dt);
 }

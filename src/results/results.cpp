@@ -18,22 +18,22 @@ void write_spectrum_line(FILE* out, const RunState& s, int j)
 
 void write_results(RunState& s)
 {
-    std::printf("\n ref 1 \n");
+    std::fprintf(s.con, "\n ref 1 \n");
     for (long i = 0; i < s.n; ++i) {
         write_time_value(s.sat_out, s.xa[i], s.best_curve[i]);
         write_time_value(s.sig_out, s.xa[i], s.amp[i]);
     }
-    std::printf("\n ref 2 \n");
+    std::fprintf(s.con, "\n ref 2 \n");
     run_signal_spectrum(s);
-    std::printf("\n ref 3 \n");
+    std::fprintf(s.con, "\n ref 3 \n");
     for (int j = 1; j <= s.nf; ++j) {
         if (s.f[j] < 10) continue;
         write_spectrum_line(s.srs_out, s, j);
     }
-    std::printf("\n\n Output Files: \n\n");
-    std::printf(" %s \n", s.sat_name);
-    std::printf(" %s \n", s.sig_name);
-    std::printf(" %s \n", s.srs_name);
+    std::fprintf(s.con, "\n\n Output Files: \n\n");
+    std::fprintf(s.con, " %s \n", s.sat_name);
+    std::fprintf(s.con, " %s \n", s.sig_name);
+    std::fprintf(s.con, " %s \n", s.srs_name);
 }
 
 void close_results(RunState& s)

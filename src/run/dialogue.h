@@ -3,7 +3,7 @@
 
 struct RunState;
 
-void print_banner();
+void print_banner(RunState& s);
 
 // Asks for the input name and the three result names and opens the streams,
 // with the scratch file "temp_file.out". Stops the run with an error when a
@@ -15,4 +15,4 @@ void ask_parameters(RunState& s);
 
 // Prints the closing prompt and waits for one key from the controlling terminal;
 // returns at once when the process has no terminal.
-void wait_for_key();
+void wait_for_key(RunState& s);

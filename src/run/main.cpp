@@ -6,6 +6,5 @@
 int main()
 {
     auto state = make_run_state();
-    state->ask = stdin;
     return run_program(*state);
 }

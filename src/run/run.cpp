@@ -12,9 +12,9 @@
 
 int run_program(RunState& s)
 {
-    print_banner();
+    print_banner(s);
     open_files(s);
-    std::printf("\n");
+    std::fprintf(s.con, "\n");
     count_header_lines(s);
     read_samples(s);
     check_record(s);
@@ -24,6 +24,6 @@ int run_program(RunState& s)
     run_passes(s);
     write_results(s);
     close_results(s);
-    wait_for_key();
+    wait_for_key(s);
     return 0;
 }

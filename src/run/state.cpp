@@ -9,16 +9,20 @@ const double TPI = 2.0 * PI;
 
 std::unique_ptr<RunState> make_run_state()
 {
-    return std::unique_ptr<RunState>(new RunState());
+    std::unique_ptr<RunState> s(new RunState());
+    s->con = stdout;
+    s->ask = stdin;
+    return s;
 }
 
-void stop_run(const char* fmt, ...)
+void stop_run(const RunState& s, const char* fmt, ...)
 {
-    std::printf("\n Error: ");
+    std::fprintf(s.con, "\n Error: ");
     va_list args;
     va_start(args, fmt);
-    std::vprintf(fmt, args);
+    std::vfprintf(s.con, fmt, args);
     va_end(args);
-    std::printf(" \n");
+    std::fprintf(s.con, " \n");
+    std::fflush(s.con);
     std::exit(1);
 }

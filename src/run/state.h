@@ -24,6 +24,7 @@ struct RunState {
     double dt, sr, xone, t_last;
 
     // streams and names
+    FILE* con;  // console output (standard output in the program)
     FILE* ask;  // where the answers are read from (standard input in the program)
     FILE* in;
     FILE* sat_out;
@@ -62,9 +63,10 @@ struct RunState {
     uint32_t rand_state = 1;  // the random stream starts from 1 in every run
 };
 
-// Allocates a run state with every field zero (the random state at its start value).
+// Allocates a run state with every field zero (the random state at its start value),
+// the console on standard output and the answers on standard input.
 // This is the only allocation of a run.
 std::unique_ptr<RunState> make_run_state();
 
 // Prints one error line to the console and ends the process with status 1.
-[[noreturn]] void stop_run(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+[[noreturn]] void stop_run(const RunState& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));

@@ -44,7 +44,7 @@ static bool draw_attempt(RunState& s)
 
     for (int i = 0; i <= s.nn - 2; ++i) {
         if (s.bp[i + 1] < s.bp[i]) {
-            std::printf("\n warning 2 \n");
+            std::fprintf(s.con, "\n warning 2 \n");
             return false;
         }
     }

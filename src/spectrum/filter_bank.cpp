@@ -40,5 +40,5 @@ void build_filter_bank(RunState& s)
     fill_filter_bank(s);
     const std::time_t now = std::time(nullptr);
     s.start_time = static_cast<long>(now);
-    std::printf("\n\n Current time and date: \n   %s", std::ctime(&now));
+    std::fprintf(s.con, "\n\n Current time and date: \n   %s", std::ctime(&now));
 }

@@ -30,11 +30,11 @@ static void clear_run(RunState& s, double* P, double* N)
 
 [[noreturn]] static void overflow_stop(const RunState& s, long i, int j)
 {
-    std::printf("\n Error:  i=%ld \n", i);
-    std::printf("\n f[%ld]=%14.6g  x=%14.6g  xb=%14.6g  xbb=%14.6g\n", static_cast<long>(j), s.f[j], s.x[j],
+    std::fprintf(s.con, "\n Error:  i=%ld \n", i);
+    std::fprintf(s.con, "\n f[%ld]=%14.6g  x=%14.6g  xb=%14.6g  xbb=%14.6g\n", static_cast<long>(j), s.f[j], s.x[j],
                 s.xb[j], s.xbb[j]);
-    std::printf("\n y=%14.6g  yb=%14.6g  ybb=%14.6g \n", s.y, s.yb[j], s.ybb[j]);
-    std::printf("\n a1=%8.4g a2=%8.4g b1=%8.4g b2=%8.4g b3=%8.4g \n", s.a1[j], s.a2[j], s.b1[j], s.b2[j],
+    std::fprintf(s.con, "\n y=%14.6g  yb=%14.6g  ybb=%14.6g \n", s.y, s.yb[j], s.ybb[j]);
+    std::fprintf(s.con, "\n a1=%8.4g a2=%8.4g b1=%8.4g b2=%8.4g b3=%8.4g \n", s.a1[j], s.a2[j], s.b1[j], s.b2[j],
                 s.b3[j]);
     std::exit(1);
 }
