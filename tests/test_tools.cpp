@@ -211,7 +211,7 @@ TEST(PlotTool, SaysWhatIsWrong)
     EXPECT_EQ(no_gnuplot.status, 1);
     EXPECT_NE(no_gnuplot.err.find("gnuplot not found"), std::string::npos) << no_gnuplot.err;
     EXPECT_NE(no_gnuplot.err.find("apt-get install gnuplot-nox"), std::string::npos) << no_gnuplot.err;
-    EXPECT_FALSE(file_exists(dir + "/dunvale-time.png"));
+    EXPECT_FALSE(file_exists(dir + "/shock-time.png"));
 }
 
 }  // namespace
