@@ -19,12 +19,17 @@ std::string make_temp_dir()
     return templ;
 }
 
-ProgramRun run_program_in(const std::string& dir, const std::string& answers, int timeout_seconds,
-                          const std::string& exe)
+// Runs `exe` with `args` in `dir` without a controlling terminal, standard input from
+// `in_path`, standard output to `out_path` and standard error to `err_path` (the same
+// file is allowed). Returns the exit status, or 128 + signal number when killed.
+static int run_in(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
+                  const std::string& in_path, const std::string& out_path, const std::string& err_path,
+                  int timeout_seconds)
 {
-    const std::string in_path = dir + "/.answers";
-    const std::string out_path = dir + "/.console";
-    write_file(in_path, answers);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(exe.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
@@ -32,22 +37,49 @@ ProgramRun run_program_in(const std::string& dir, const std::string& answers, in
         if (chdir(dir.c_str()) != 0) _exit(126);
         const int in = open(in_path.c_str(), O_RDONLY);
         const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0) _exit(126);
+        const int err = err_path == out_path ? out : open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0) _exit(126);
         dup2(in, 0);
         dup2(out, 1);
-        dup2(out, 2);
+        dup2(err, 2);
         alarm(static_cast<unsigned>(timeout_seconds));  // survives exec: a hang is killed
-        execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        execv(exe.c_str(), argv.data());
         _exit(127);
     }
     int wstatus = 0;
     while (waitpid(pid, &wstatus, 0) < 0) {
     }
+    return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+}
+
+ProgramRun run_program_in(const std::string& dir, const std::string& answers, int timeout_seconds,
+                          const std::string& exe)
+{
+    const std::string in_path = dir + "/.answers";
+    const std::string out_path = dir + "/.console";
+    write_file(in_path, answers);
     ProgramRun run;
-    run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    run.status = run_in(dir, exe, {}, in_path, out_path, out_path, timeout_seconds);
     run.output = read_file(out_path);
     unlink(in_path.c_str());
     unlink(out_path.c_str());
+    return run;
+}
+
+CommandRun run_command_in(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
+                          const std::string& input, int timeout_seconds)
+{
+    const std::string in_path = dir + "/.stdin";
+    const std::string out_path = dir + "/.stdout";
+    const std::string err_path = dir + "/.stderr";
+    write_file(in_path, input);
+    CommandRun run;
+    run.status = run_in(dir, exe, args, in_path, out_path, err_path, timeout_seconds);
+    run.out = read_file(out_path);
+    run.err = read_file(err_path);
+    unlink(in_path.c_str());
+    unlink(out_path.c_str());
+    unlink(err_path.c_str());
     return run;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct ProgramRun {
     int status;          // exit status, or 128 + signal number when killed
@@ -16,6 +17,17 @@ std::string make_temp_dir();
 // The run is killed after `timeout_seconds`.
 ProgramRun run_program_in(const std::string& dir, const std::string& answers, int timeout_seconds = 60,
                           const std::string& exe = DUNVALE_EXE);
+
+struct CommandRun {
+    int status;       // exit status, or 128 + signal number when killed
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+// Runs `exe` with the arguments `args` in `dir`, with `input` as standard input, the
+// same way as run_program_in, keeping standard output and standard error apart.
+CommandRun run_command_in(const std::string& dir, const std::string& exe, const std::vector<std::string>& args,
+                          const std::string& input = "", int timeout_seconds = 60);
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
