@@ -30,7 +30,9 @@ int best_vector_path();
 // with every sum and product formed in the same order as the straightforward run, so
 // the peaks are the same bits. A response of 1e8 or more shows in the final peaks; the
 // run is then repeated the straightforward way, which reports the first failing sample
-// and frequency and stops. The filter state is left as the straightforward run leaves it.
+// and frequency and stops. The filter state is left as the straightforward run leaves
+// it, but for the sign and payload of a NaN (which only the overflow lines of the
+// straightforward run would print).
 void run_spectrum_fast(RunState& s, double* P, double* N);
 // The same on a given vector path (one that vector_path_supported accepts).
 void run_spectrum_fast_on(RunState& s, double* P, double* N, int path);
