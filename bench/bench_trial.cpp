@@ -198,7 +198,7 @@ int main(int argc, char** argv)
     std::printf("  times in ms per call, the best of several runs\n\n");
     std::printf("  %-16s %9s %12s %12s %9s\n", "part", "samples", "plain", "fast", "ratio");
     const long sizes[] = {10000, 100000, 1000000};
-    const int reps[] = {20, 6, 2};
+    const int reps[] = {30, 10, 3};
     for (int k = 0; k < 3; ++k) {
         bench_size(*s, sizes[k], reps[k], keep);
         std::printf("\n");
