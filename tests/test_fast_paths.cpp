@@ -17,6 +17,7 @@
 #include "run/state.h"
 #include "search/breakpoints.h"
 #include "search/curve.h"
+#include "search/passes.h"
 #include "spectrum/filter_bank.h"
 #include "spectrum/spectrum.h"
 
@@ -535,6 +536,44 @@ TEST_F(FastSearch, LevelsAndCurveOfAMillionSamples)
         draw_breakpoints(s);
         expect_same_levels("n=1000000");
         expect_same_curve("n=1000000");
+    }
+}
+
+// The program's trial (fast forms) against the same trial done with the straightforward
+// forms, over a run of trials that each start where the previous one left the stream.
+TEST_F(FastPaths, ProgramTrialsGiveTheStraightforwardResults)
+{
+    make_signal(20000, 4e-5, -0.2);
+    fill_filter_bank(s);
+    s.max_pts = 40;
+    s.slope = 1.0;
+    s.f_ramp = 100;
+    s.amp_ramp = 85;
+    run_spectrum_plain(s, s.ref_pos, s.ref_neg);
+    check_times_rise(s);
+    ASSERT_EQ(s.times_rise, 1);
+    s.pass = 0;
+    for (s.trial = 0; s.trial < 12; ++s.trial) {
+        const uint32_t draw = s.rand_state;
+        draw_breakpoints(s);
+        compute_levels_plain(s);
+        evaluate_curve_plain(s);
+        run_spectrum_plain(s, s.srs_pos, s.srs_neg);
+        const double err = std::fabs(spectrum_error(s));
+        const std::vector<double> curve(s.curve, s.curve + s.n), amp(s.amp, s.amp + s.n);
+        const std::vector<double> pos(s.srs_pos, s.srs_pos + max_freqs), neg(s.srs_neg, s.srs_neg + max_freqs);
+        const double ms = s.ms;
+        const uint32_t after = s.rand_state;
+
+        s.rand_state = draw;
+        run_one_trial(s);
+        EXPECT_TRUE(same_bits(&err, &s.err, 1)) << "trial " << s.trial;
+        EXPECT_TRUE(same_bits(&ms, &s.ms, 1)) << "trial " << s.trial;
+        EXPECT_TRUE(same_bits(curve.data(), s.curve, s.n)) << "trial " << s.trial;
+        EXPECT_TRUE(same_bits(amp.data(), s.amp, s.n)) << "trial " << s.trial;
+        EXPECT_TRUE(same_bits(pos.data(), s.srs_pos, max_freqs)) << "trial " << s.trial;
+        EXPECT_TRUE(same_bits(neg.data(), s.srs_neg, max_freqs)) << "trial " << s.trial;
+        EXPECT_EQ(s.rand_state, after) << "trial " << s.trial;
     }
 }
 
