@@ -14,6 +14,7 @@ typedef double v2d __attribute__((vector_size(16)));
 
 // The frequency tables copied into lanes (lane l is frequency l + 1), padded with zero
 // coefficients up to a whole number of blocks on every path (blocks of 40, 16 and 8).
+// The padding lanes respond 0 (or NaN) and are never read.
 constexpr int lane_step = 80;
 constexpr int max_lanes = 160;
 
@@ -57,6 +58,8 @@ static inline __attribute__((always_inline)) void run_block(FilterLanes& fl, int
 #pragma GCC unroll 8
         for (int k = 0; k < K; ++k) {
             const V x = c1[k] * xb[k] + c2[k] * xbb[k] + c3[k] * y + c4[k] * yb + c5[k] * ybb;
+            // Strict tests with the new response first: a NaN never replaces a peak, and
+            // -0 never replaces +0 (a max with the operands the other way round would).
             p[k] = x > p[k] ? x : p[k];
             q[k] = x < q[k] ? x : q[k];
             xbb[k] = xb[k];
