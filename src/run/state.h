@@ -22,6 +22,9 @@ struct RunState {
     double best_curve[max_samples];
     long n;
     double dt, sr, xone, t_last;
+    // 1 when the times xa[0..n-1] are known to rise (never fall, no NaN): set by
+    // check_times_rise; 0 lets every search step scan all samples.
+    int32_t times_rise;
 
     // streams and names
     FILE* con;  // console output (standard output in the program)

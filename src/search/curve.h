@@ -3,6 +3,8 @@
 
 struct RunState;
 
+// The forms the program uses: the fast ones (the straightforward ones in a build with
+// DUNVALE_PLAIN).
 // Sets level[0..nn-1] from means of amp_base around the breakpoints; takes one draw.
 void compute_levels(RunState& s);
 
@@ -13,6 +15,17 @@ void evaluate_curve(RunState& s);
 // the segments from the first.
 void compute_levels_plain(RunState& s);
 void evaluate_curve_plain(RunState& s);
+
+// The fast forms, bit for bit the same as the straightforward ones. Levels: when the
+// times rise (times_rise), each window's samples are found by a binary search and summed
+// in order; otherwise every window scans all samples. Curve: each sample starts its search
+// at the first segment that can reach it, keeping the rule that the first segment in
+// order that holds a sample takes it.
+void compute_levels_fast(RunState& s);
+void evaluate_curve_fast(RunState& s);
+
+// Sets times_rise: 1 when xa[0..n-1] never falls and holds no NaN, else 0.
+void check_times_rise(RunState& s);
 
 // The level of the last breakpoint, from one draw and the last seven samples.
 void draw_last_level(RunState& s);

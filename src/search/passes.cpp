@@ -25,6 +25,7 @@ void run_passes(RunState& s)
         stop_run(s, "the record ends at %g s, before time zero; the search needs samples after the shock at time 0. Check the times in the input file.",
                  s.t_last);
 
+    check_times_rise(s);
     for (s.pass = 0; s.pass < s.npasses; ++s.pass) {
         for (long i = 0; i < s.n; ++i) {
             s.best_curve[i] = 0;

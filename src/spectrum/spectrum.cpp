@@ -13,7 +13,7 @@ long tail_count(double dt)
     return static_cast<long>(q);  // the record check keeps this within 32 bits
 }
 
-static void clear_run(RunState& s, double* P, double* N)
+void clear_spectrum_run(RunState& s, double* P, double* N)
 {
     for (int j = 0; j < max_freqs; ++j) {
         s.srs_pos[j] = 0;
@@ -42,7 +42,7 @@ static void clear_run(RunState& s, double* P, double* N)
 void run_spectrum_plain(RunState& s, double* P, double* N)
 {
     const long total = s.n + tail_count(s.dt);
-    clear_run(s, P, N);
+    clear_spectrum_run(s, P, N);
     long i = 0;
     do {
         s.y = i < s.n ? s.amp[i] : 0;
@@ -63,12 +63,12 @@ void run_spectrum_plain(RunState& s, double* P, double* N)
 
 void run_reference_spectrum(RunState& s)
 {
-    run_spectrum_plain(s, s.ref_pos, s.ref_neg);
+    run_spectrum(s, s.ref_pos, s.ref_neg);
 }
 
 double run_signal_spectrum(RunState& s)
 {
-    run_spectrum_plain(s, s.srs_pos, s.srs_neg);
+    run_spectrum(s, s.srs_pos, s.srs_neg);
     return spectrum_error(s);
 }
 
