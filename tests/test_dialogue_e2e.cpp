@@ -1,12 +1,17 @@
 // The file dialogue and the record checks, as a user meets them: the built program run
 // in a folder of its own, answers on standard input, no terminal.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <set>
 #include <string>
 
@@ -287,4 +292,76 @@ TEST(ParameterDialogue, LargeAnswersEndAndNoTerminalMeansNoWait)
     ASSERT_GE(run.output.size(), last.size());
     EXPECT_EQ(run.output.substr(run.output.size() - last.size()), last);
     EXPECT_EQ(read_file(dir + "/temp_file.out"), "");
+}
+
+// With a controlling terminal the program waits for one key, read without echo and
+// without Enter, and leaves the terminal's settings as it found them.
+TEST(KeyPress, ReadFromTheTerminalWithoutEchoAndSettingsRestored)
+{
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) GTEST_SKIP() << "no pseudo-terminal here";
+    const std::string slave_name = ptsname(master);
+    termios before;
+    ASSERT_EQ(tcgetattr(master, &before), 0);
+    ASSERT_TRUE(before.c_lflag & ECHO);
+    ASSERT_TRUE(before.c_lflag & ICANON);
+
+    const std::string dir = folder_with_example();
+    write_file(dir + "/.answers", "shock.txt sat.txt sig.txt srs.txt" + params);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setsid();
+        const int tty = open(slave_name.c_str(), O_RDWR);  // becomes the controlling terminal
+        if (tty < 0 || ioctl(tty, TIOCSCTTY, 0) != 0) _exit(125);
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        const int in = open(".answers", O_RDONLY);
+        const int out = open(".console", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0) _exit(126);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(out, 2);
+        alarm(60);
+        execl(DUNVALE_EXE, DUNVALE_EXE, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+
+    // Wait for the closing prompt, then for the program to switch the terminal to single keys.
+    bool prompted = false, ended = false;
+    for (int k = 0; k < 2000 && !prompted && !ended; ++k) {
+        ended = waitpid(pid, nullptr, WNOHANG) == pid;
+        prompted = read_file(dir + "/.console").find("\n\n Press any key to exit.\n") != std::string::npos;
+        if (!prompted) usleep(10000);
+    }
+    termios waiting{};
+    for (int k = 0; k < 200 && prompted && !ended; ++k) {
+        if (tcgetattr(master, &waiting) == 0 && !(waiting.c_lflag & ICANON)) break;
+        usleep(10000);
+    }
+    usleep(50000);
+    ended = ended || waitpid(pid, nullptr, WNOHANG) == pid;
+    if (!prompted || ended || (waiting.c_lflag & (ICANON | ECHO))) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        close(master);
+        FAIL() << (ended ? "the program did not wait for the key" : "no single-key mode without echo") << "\n"
+               << read_file(dir + "/.console");
+    }
+    int wstatus = 0;
+    ASSERT_EQ(write(master, "k", 1), 1);  // one key, no Enter
+    ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
+    EXPECT_TRUE(WIFEXITED(wstatus));
+    EXPECT_EQ(WEXITSTATUS(wstatus), 0);
+
+    termios after;
+    ASSERT_EQ(tcgetattr(master, &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_cc[VMIN], before.c_cc[VMIN]);
+    EXPECT_EQ(after.c_cc[VTIME], before.c_cc[VTIME]);
+
+    // Nothing came back on the terminal: the key was not echoed.
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    char echoed[16];
+    EXPECT_LE(read(master, echoed, sizeof echoed), 0);
+    close(master);
 }
