@@ -112,6 +112,18 @@ TEST(Dialogue, SeveralAnswersOnOneLine)
     EXPECT_EQ(next_random(*a.s), value_of_stream(9));  // 7 discards eight values
 }
 
+// Answers typed on another system end their lines with CR LF; the CR is white space.
+TEST(Dialogue, AnswersWithCarriageReturns)
+{
+    const Answered a = answer_parameters("2000\r\n3\r\n7\r\n40\r\n6\r\n100\r\n85\r\n");
+    EXPECT_EQ(a.s->ntrials, 2000);
+    EXPECT_EQ(a.s->npasses, 3);
+    EXPECT_EQ(a.s->max_pts, 40);
+    EXPECT_EQ(a.s->f_ramp, 100.0);
+    EXPECT_EQ(a.s->amp_ramp, 85.0);
+    EXPECT_EQ(next_random(*a.s), value_of_stream(9));
+}
+
 // A word is never consumed: every later numeric prompt misses it the same way.
 TEST(Dialogue, WordAtTheTrialsPromptLeavesEveryFieldAtItsStart)
 {
@@ -191,6 +203,7 @@ TEST(Dialogue, LongAnswersAreClampedTo32Bits)
         {"2147483647", INT32_MAX},  {"2147483648", INT32_MAX},  {"4294967297", INT32_MAX},
         {"99999999999", INT32_MAX}, {"-2147483648", INT32_MIN}, {"-2147483649", INT32_MIN},
         {"-4294967297", INT32_MIN}, {"+17", 17},
+        {"99999999999999999999999", INT32_MAX}, {"-99999999999999999999999", INT32_MIN},
     };
     for (const auto& c : cases) {
         const Answered a = answer_parameters(std::string(c.answer) + " " + c.answer + " -1 40 6 100 85\n");

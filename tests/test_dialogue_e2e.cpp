@@ -151,13 +151,17 @@ TEST(FileDialogue, ResultFileThatCannotBeCreated)
         {"shock.txt sat.txt " + bad + " srs.txt" + params,
          "\n Enter output filename for the signal with the saturation removed.\n"},
         {"shock.txt sat.txt sig.txt " + bad + params, "\n Enter SRS output filename\n"},
+        {"shock.txt sat.txt a_folder srs.txt" + params,
+         "\n Enter output filename for the signal with the saturation removed.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answers);
         const std::string dir = folder_with_example();
+        mkdir((dir + "/a_folder").c_str(), 0755);
         const ProgramRun run = run_program_in(dir, c.answers);
         EXPECT_EQ(run.status, 1);
-        EXPECT_NE(error_line(run.output).find(bad), std::string::npos) << run.output;
+        const std::string named = c.answers.find(bad) != std::string::npos ? bad : "a_folder";
+        EXPECT_NE(error_line(run.output).find(named), std::string::npos) << run.output;
         EXPECT_TRUE(ends_with_error_after(run.output, c.prompt));
         EXPECT_EQ(run.output.find("header lines detected"), std::string::npos);
         EXPECT_FALSE(file_exists(dir + "/temp_file.out"));
@@ -260,6 +264,7 @@ TEST(RecordReading, UnusableRecordsAreRefusedAfterTheReport)
         {"equal times", "1 1\n1 2\n1 3\n1 4\n1 5\n1 6\n1 7\n1 8\n", "\n n = 8 \n"},
         {"falling times", "7 1\n6 2\n5 3\n4 4\n3 5\n2 6\n1 7\n0 8\n", "\n n = 8 \n"},
         {"last time back at the first", "-1 1\n0 2\n1 3\n2 4\n3 5\n4 6\n5 7\n-1 8\n", "\n n = 8 \n"},
+        {"infinite interval", "-1e+308 1\n0 2\n1 3\n2 4\n3 5\n4 6\n5 7\n1e+308 8\n", "\n n = 8 \n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -161,6 +161,32 @@ TEST(Reader, LongTitleCountsAsTwoHeaderLines)
     EXPECT_EQ(r.s->amp[0], 1.0);
 }
 
+// Where the cut falls: a line is one read while it holds at most 299 bytes with its
+// line feed. The line feed left over by a cut is a blank line and gives no sample.
+TEST(Reader, LongLineBoundaries)
+{
+    const struct {
+        std::size_t letters;
+        long headers;
+    } cases[] = {{298, 1}, {299, 1}, {300, 2}, {598, 2}, {599, 3}};
+    for (const auto& c : cases) {
+        const std::string title(c.letters, 'h');
+        const Read r = read_record(title + "\n0 1\n1 2\n");
+        EXPECT_EQ(r.console.substr(0, r.console.find("\n R2")).find(header_report(c.headers)), 0u) << c.letters;
+        EXPECT_EQ(r.s->n, 2) << c.letters;
+        EXPECT_EQ(r.s->xa[0], 0.0) << c.letters;
+        EXPECT_EQ(r.s->dt, 1.0) << c.letters;
+    }
+    // a sample line of 299 characters and its line feed: one sample, the line feed skipped
+    const std::string line = "0.5" + std::string(292, ' ') + "0.25";
+    ASSERT_EQ(line.size(), 299u);
+    const Read r = read_record("0 1\n" + line + "\n1 2\n");
+    EXPECT_EQ(r.s->n, 3);
+    EXPECT_EQ(r.s->xa[1], 0.5);
+    EXPECT_EQ(r.s->amp[1], 0.25);
+    EXPECT_EQ(r.s->xa[2], 1.0);
+}
+
 // Both passes cut a long line the same way: a letter after byte 299 marks the second
 // piece, and the echo stops exactly after it.
 TEST(Reader, LongLineIsCutTheSameWayInBothPasses)
