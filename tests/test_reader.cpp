@@ -212,6 +212,7 @@ TEST(Reader, LongSampleLineGivesTwoSamples)
     EXPECT_EQ(r.s->xa[3], 3.0);
 }
 
+// One record holding every form, one sample per line: each line is parsed on its own.
 TEST(Reader, SampleLineForms)
 {
     const struct {
@@ -226,7 +227,6 @@ TEST(Reader, SampleLineForms)
         {"0.001 0.5 99 -- ::\n", 0.001, 0.5},
         {"0.001 0.5\r\n", 0.001, 0.5},
         {"0.001,0.5\r\n", 0.001, 0.5},
-        {"0.001 0.5", 0.001, 0.5},        // last line without a line ending
         {"1.0e-03, 2.5E+01\n", 0.001, 25.0},
         {"+1E-3 -.5\n", 0.001, -0.5},
         {"0.001 ,0.5\n", 0.001, 0.0},     // blank before the comma: amplitude 0
@@ -235,14 +235,19 @@ TEST(Reader, SampleLineForms)
         {"0.001\n", 0.001, 0.0},          // one number: the amplitude keeps its zero
         {"--\n", 0.0, 0.0},               // no number: still a sample
         {",\n", 0.0, 0.0},
+        {"0.002 0.75", 0.002, 0.75},      // last line without a line ending
     };
-    for (const auto& c : cases) {
-        const Read r = read_record(c.line);
-        EXPECT_EQ(r.s->n, 1) << "line [" << c.line << "]";
-        EXPECT_EQ(r.s->xa[0], c.time) << "line [" << c.line << "]";
-        EXPECT_EQ(r.s->amp[0], c.amp) << "line [" << c.line << "]";
-        EXPECT_EQ(r.s->amp_base[0], c.amp) << "line [" << c.line << "]";
+    std::string text;
+    for (const auto& c : cases) text += c.line;
+    const Read r = read_record(text);
+    const long count = static_cast<long>(sizeof cases / sizeof cases[0]);
+    ASSERT_EQ(r.s->n, count);
+    for (long k = 0; k < count; ++k) {
+        EXPECT_EQ(r.s->xa[k], cases[k].time) << "line [" << cases[k].line << "]";
+        EXPECT_EQ(r.s->amp[k], cases[k].amp) << "line [" << cases[k].line << "]";
+        EXPECT_EQ(r.s->amp_base[k], cases[k].amp) << "line [" << cases[k].line << "]";
     }
+    EXPECT_EQ(r.s->t_last, 0.002);
 }
 
 // A line yielding fewer than two numbers counts as a sample in the middle of a record.
