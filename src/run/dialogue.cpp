@@ -78,6 +78,12 @@ void open_files(RunState& s)
     std::fprintf(s.con, "\n\n Enter input filename\n");
     read_name(s, s.in_name);
     s.in = std::fopen(s.in_name, "rb");
+    struct stat in_st;
+    if (s.in && fstat(fileno(s.in), &in_st) == 0 && S_ISDIR(in_st.st_mode)) {
+        // A folder opens for reading here but holds no lines: it is no input file.
+        std::fclose(s.in);
+        s.in = nullptr;
+    }
     if (s.in) {
         std::fprintf(s.con, " File: %s opened. \n", s.in_name);
     } else {
