@@ -38,6 +38,24 @@ std::string ConsoleCapture::text()
 static constexpr uint32_t rand_mul = 214013u;
 static constexpr uint32_t rand_add = 2531011u;
 
+std::vector<int> peek_draws(const RunState& s, int count)
+{
+    std::vector<int> draws;
+    uint32_t state = s.rand_state;
+    for (int k = 0; k < count; ++k) {
+        state = state * rand_mul + rand_add;
+        draws.push_back(static_cast<int>((state >> 16) & 0x7FFFu));
+    }
+    return draws;
+}
+
+uint32_t state_after(const RunState& s, int count)
+{
+    uint32_t state = s.rand_state;
+    for (int k = 0; k < count; ++k) state = state * rand_mul + rand_add;
+    return state;
+}
+
 static uint32_t inverse_of_mul()
 {
     // Newton's iteration for the inverse of an odd number modulo 2^32.

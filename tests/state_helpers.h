@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "run/state.h"
 
@@ -32,6 +33,12 @@ void set_next_draw(RunState& s, int value);
 
 // Positions the random stream so that the draw after `before` others is `value`.
 void set_draw_after(RunState& s, int before, int value);
+
+// The next `count` draws of the stream, without advancing it.
+std::vector<int> peek_draws(const RunState& s, int count);
+
+// The stream's state after `count` more draws.
+uint32_t state_after(const RunState& s, int count);
 
 // A record of n samples, xa[i] = xone + i * dt, with amp and amp_base holding fn(xa[i])
 // (0 when fn is null). Sets n, dt, sr, xone and t_last as the reader does.
