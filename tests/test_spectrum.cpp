@@ -215,6 +215,35 @@ TEST(Spectrum, EveryRunStartsFromRest)
     }
 }
 
+// The peaks are those of the recursion x = a1 xb + a2 xbb + b1 y + b2 yb + b3 ybb, summed
+// from left to right, over the signal and its ring-out tail, bit for bit. Here each
+// frequency is run on its own over all samples, the other way round from the program.
+TEST(Spectrum, PeaksFollowTheRecursionBitForBit)
+{
+    RunState& s = small_record(ramp_of_time);
+    run_reference_spectrum(s);
+    const long total = s.n + tail_count(s.dt);
+    for (int j = 1; j <= 78; ++j) {
+        double xb = 0, xbb = 0, yb = 0, ybb = 0, pos = 0, neg = 0;
+        for (long i = 0; i < total; ++i) {
+            const double y = i < s.n ? s.amp[i] : 0.0;
+            double x = s.a1[j] * xb;
+            x = x + s.a2[j] * xbb;
+            x = x + s.b1[j] * y;
+            x = x + s.b2[j] * yb;
+            x = x + s.b3[j] * ybb;
+            if (x > pos) pos = x;
+            if (x < neg) neg = x;
+            xbb = xb;
+            xb = x;
+            ybb = yb;
+            yb = y;
+        }
+        EXPECT_EQ(s.ref_pos[j], pos) << j;
+        EXPECT_EQ(s.ref_neg[j], neg) << j;
+    }
+}
+
 // A response that is not a number does not stop the run.
 TEST(Spectrum, NotANumberDoesNotTripTheGuard)
 {
