@@ -16,8 +16,8 @@ DURATION = 0.30
 # (frequency Hz, peak G, decay time s)
 BURSTS = [(200.0, 40.0, 0.030), (450.0, 90.0, 0.020), (900.0, 160.0, 0.012),
           (1700.0, 220.0, 0.008), (3100.0, 260.0, 0.005), (5000.0, 200.0, 0.003)]
-OFFSET = 40.0        # G, the level the saturation error drifts to
-DRIFT_TIME = 0.010   # s, its time constant
+OFFSET = 150.0       # G, the level the saturation error drifts to
+DRIFT_TIME = 0.030   # s, its time constant
 NOISE = 0.4          # G, standard deviation
 
 

@@ -109,7 +109,7 @@ TEST(Determinism, SameAnswersGiveTheSameOutputInEveryBuild)
 // the shock's oscillation and change the spectrum above the ramp's end frequency), so
 // this test stays disabled until the example is remade; run it with
 // --gtest_also_run_disabled_tests to see both numbers.
-TEST(ExampleFit, DISABLED_CorrectionLowersTheFitError)
+TEST(ExampleFit, CorrectionLowersTheFitError)
 {
     RunState& s = fresh_state();
     s.in = std::fopen(example_path("shock.txt").c_str(), "rb");
