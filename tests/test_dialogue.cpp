@@ -11,6 +11,7 @@
 #include "run/dialogue.h"
 #include "run/random.h"
 #include "run/state.h"
+#include "state_helpers.h"
 
 namespace {
 
@@ -25,16 +26,12 @@ Answered answer_parameters(const std::string& answers)
     Answered a{make_run_state(), {}};
     std::string text = answers;
     FILE* ask = fmemopen(text.empty() ? nullptr : &text[0], text.size(), "r");
-    char* buf = nullptr;
-    size_t len = 0;
-    FILE* con = open_memstream(&buf, &len);
+    ConsoleCapture console;
     a.s->ask = ask;
-    a.s->con = con;
+    a.s->con = console.stream;
     ask_parameters(*a.s);
-    std::fclose(con);
     std::fclose(ask);
-    a.console.assign(buf, len);
-    std::free(buf);
+    a.console = console.text();
     a.s->ask = nullptr;
     a.s->con = nullptr;
     return a;

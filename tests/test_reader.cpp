@@ -9,6 +9,7 @@
 
 #include "input/reader.h"
 #include "run/state.h"
+#include "state_helpers.h"
 
 namespace {
 
@@ -24,17 +25,13 @@ Read read_record(const std::string& content)
     FILE* in = std::tmpfile();
     std::fwrite(content.data(), 1, content.size(), in);
     std::rewind(in);
-    char* buf = nullptr;
-    size_t len = 0;
-    FILE* con = open_memstream(&buf, &len);
+    ConsoleCapture console;
     r.s->in = in;
-    r.s->con = con;
+    r.s->con = console.stream;
     count_header_lines(*r.s);
     read_samples(*r.s);
-    std::fclose(con);
     std::fclose(in);
-    r.console.assign(buf, len);
-    std::free(buf);
+    r.console = console.text();
     r.s->in = nullptr;
     r.s->con = nullptr;
     return r;
