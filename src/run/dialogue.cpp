@@ -134,10 +134,11 @@ void open_files(RunState& s)
         std::fprintf(s.con, " Failed to open file: %s \n", s.in_name);
         stop_run(s, "the input file cannot be read, so nothing was written. Check its name and run again.");
     }
+    // The reader reads the file twice, rewinding in between: a folder, a pipe or a device
+    // (which may never end) cannot be read that way.
     struct stat in_st;
-    if (fstat(fileno(s.in), &in_st) == 0 && S_ISDIR(in_st.st_mode))
-        stop_run(s, "the input name %s is a folder, not a file, so nothing was written. Check its name and run again.",
-                 s.in_name);
+    if (fstat(fileno(s.in), &in_st) != 0 || !S_ISREG(in_st.st_mode))
+        stop_run(s, "the input %s is not a regular file, so nothing was written. Give the name of a file.", s.in_name);
 
     // Every name is checked before any file is opened for writing, so that a bad answer
     // to a later prompt leaves the files named earlier as they were.
