@@ -357,20 +357,33 @@ TEST_P(BadInputs, EndsAsItShouldAndTouchesNothingElse)
 INSTANTIATE_TEST_SUITE_P(Table, BadInputs, ::testing::ValuesIn(bad_cases()),
                          [](const ::testing::TestParamInfo<BadCase>& info) { return std::string(info.param.id); });
 
-// Permissions do not stop root, so this one runs only for other users.
-TEST(BadInputsAsUser, ResultInAReadOnlyFolder)
+// Permissions do not stop root, so these run only for other users. A folder or file that
+// cannot be written is found before any result file is made.
+TEST(BadInputsAsUser, ResultInAReadOnlyFolderOrFile)
 {
     if (geteuid() == 0) GTEST_SKIP() << "root may write to any folder";
-    const std::string dir = make_temp_dir();
-    write_file(dir + "/in.txt", good_record());
-    ASSERT_EQ(mkdir((dir + "/ro").c_str(), 0555), 0);
-    const ProgramRun run = run_program_in(dir, answers(usual, "in.txt ro/sat.txt sig.txt srs.txt"), 60);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.output.find("\n Error: cannot create the saturation file ro/sat.txt"), std::string::npos)
-        << run.output;
-    EXPECT_FALSE(file_exists(dir + "/sig.txt"));
-    EXPECT_FALSE(file_exists(dir + "/temp_file.out"));
-    EXPECT_EQ(read_file(dir + "/in.txt"), good_record());
+    struct Case {
+        const char* names;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"in.txt sat.txt ro/sig.txt srs.txt", "\n Error: cannot create the corrected-signal file ro/sig.txt: Permission denied"},
+        {"in.txt sat.txt sig.txt locked.txt", "\n Error: cannot write the SRS file locked.txt: Permission denied"},
+    };
+    for (const Case& c : cases) {
+        const std::string dir = make_temp_dir();
+        write_file(dir + "/in.txt", good_record());
+        write_file(dir + "/locked.txt", "kept\n");
+        ASSERT_EQ(chmod((dir + "/locked.txt").c_str(), 0444), 0);
+        ASSERT_EQ(mkdir((dir + "/ro").c_str(), 0555), 0);
+        const ProgramRun run = run_program_in(dir, answers(usual, c.names), 60);
+        EXPECT_EQ(run.status, 1) << c.names;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+        EXPECT_FALSE(file_exists(dir + "/sat.txt")) << c.names;
+        EXPECT_FALSE(file_exists(dir + "/temp_file.out")) << c.names;
+        EXPECT_EQ(read_file(dir + "/locked.txt"), "kept\n");
+        EXPECT_EQ(read_file(dir + "/in.txt"), good_record());
+    }
 }
 
 }  // namespace

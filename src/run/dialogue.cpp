@@ -78,6 +78,9 @@ static file_id check_result_name(const RunState& s, const char* name, const char
     if (stat(name, &st) == 0) {
         if (S_ISDIR(st.st_mode))
             stop_run(s, "the %s name %s is a folder; nothing was written. Use the name of a file.", what, name);
+        if (access(name, W_OK) != 0)
+            stop_run(s, "cannot write the %s file %s: %s; nothing was written. Check the name and the file's permissions.",
+                     what, name, std::strerror(errno));
         return {true, st.st_dev, st.st_ino, ""};
     }
     char folder[name_size];
@@ -95,6 +98,9 @@ static file_id check_result_name(const RunState& s, const char* name, const char
     if (base[0] == '\0' || stat(folder, &st) != 0 || !S_ISDIR(st.st_mode))
         stop_run(s, "cannot create the %s file %s: its folder does not exist; nothing was written. Check the name.",
                  what, name);
+    if (access(folder, W_OK | X_OK) != 0)
+        stop_run(s, "cannot create the %s file %s: %s; nothing was written. Check the folder's permissions.", what,
+                 name, std::strerror(errno));
     return {false, st.st_dev, st.st_ino, base};
 }
 
