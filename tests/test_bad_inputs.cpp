@@ -148,7 +148,7 @@ std::vector<BadCase> bad_cases()
          " Failed to open file: missing.txt \n\n Error: the input file cannot be read", "Enter output filename",
          nothing},
         {"InputIsAFolder", in_good, answers(usual, "sub sat.txt sig.txt srs.txt"), 1,
-         "\n Error: the input sub is not a regular file", "Enter output filename", nothing},
+         " Failed to open file: sub \n\n Error: the input file cannot be read", "Enter output filename", nothing},
         {"InputIsADeviceThatNeverEnds", in_good, answers(usual, "/dev/zero sat.txt sig.txt srs.txt"), 1,
          "\n Error: the input /dev/zero is not a regular file", "Enter output filename", nothing},
         {"ResultOnAFullDisk", in_good, answers(usual, "in.txt sat.txt /dev/full srs.txt"), 1,

@@ -134,15 +134,20 @@ void open_files(RunState& s)
     std::fprintf(s.con, "\n\n Enter input filename\n");
     read_name(s, s.in_name);
     s.in = std::fopen(s.in_name, "rb");
+    struct stat in_st;
+    if (s.in && fstat(fileno(s.in), &in_st) == 0 && S_ISDIR(in_st.st_mode)) {
+        // A folder opens for reading here but holds no lines: it is no input file.
+        std::fclose(s.in);
+        s.in = nullptr;
+    }
     if (s.in) {
         std::fprintf(s.con, " File: %s opened. \n", s.in_name);
     } else {
         std::fprintf(s.con, " Failed to open file: %s \n", s.in_name);
         stop_run(s, "the input file cannot be read, so nothing was written. Check its name and run again.");
     }
-    // The reader reads the file twice, rewinding in between: a folder, a pipe or a device
-    // (which may never end) cannot be read that way.
-    struct stat in_st;
+    // The reader reads the file twice, rewinding in between: a pipe or a device (which
+    // may never end) cannot be read that way.
     if (fstat(fileno(s.in), &in_st) != 0 || !S_ISREG(in_st.st_mode))
         stop_run(s, "the input %s is not a regular file, so nothing was written. Give the name of a file.", s.in_name);
 
