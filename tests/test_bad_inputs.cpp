@@ -3,6 +3,7 @@
 // file touched but the ones the case may write, the input file unchanged, and, when the
 // run is refused, every file it created still empty.
 #include <dirent.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -303,6 +304,17 @@ void list_tree(const std::string& dir, const std::string& prefix, std::map<std::
     closedir(d);
 }
 
+int remove_entry(const char* path, const struct stat*, int, struct FTW*)
+{
+    return std::remove(path);
+}
+
+// Removes a test's folder and everything in it.
+void remove_tree(const std::string& dir)
+{
+    nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+
 class BadInputs : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(BadInputs, EndsAsItShouldAndTouchesNothingElse)
@@ -352,6 +364,7 @@ TEST_P(BadInputs, EndsAsItShouldAndTouchesNothingElse)
     if (c.status == 0) {
         for (const std::string& name : c.may_write) EXPECT_TRUE(after.count(name)) << name << " missing";
     }
+    remove_tree(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BadInputs, ::testing::ValuesIn(bad_cases()),
@@ -383,6 +396,8 @@ TEST(BadInputsAsUser, ResultInAReadOnlyFolderOrFile)
         EXPECT_FALSE(file_exists(dir + "/temp_file.out")) << c.names;
         EXPECT_EQ(read_file(dir + "/locked.txt"), "kept\n");
         EXPECT_EQ(read_file(dir + "/in.txt"), good_record());
+        chmod((dir + "/ro").c_str(), 0755);
+        remove_tree(dir);
     }
 }
 
