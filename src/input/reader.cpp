@@ -77,6 +77,13 @@ void check_record(const RunState& s)
 {
     if (s.n < 7)
         stop_run(s, "the record holds %ld samples; at least 7 are needed. Check the input file.", s.n);
+    // A number too large for a double (such as 1e+999) is read as infinite; nothing in
+    // the run can use it.
+    for (long i = 0; i < s.n; ++i) {
+        if (!std::isfinite(s.xa[i]) || !std::isfinite(s.amp[i]))
+            stop_run(s, "sample %ld of the record holds a number too large to use (%g, %g). Check the input file.",
+                     i + 1, s.xa[i], s.amp[i]);
+    }
     if (!(s.dt > 0.0) || !std::isfinite(s.dt))
         stop_run(s, "the sample interval is not a positive number; the last time must be above the first. Check the times in the input file.");
     // The ring-out tail of a spectrum run is counted in 32 bits.

@@ -19,5 +19,6 @@ void count_header_lines(RunState& s);
 void read_samples(RunState& s);
 
 // Refuses, with an error and exit status 1, a record that the later stages cannot use:
-// fewer than seven samples, or a sample interval that is not a usable positive number.
+// fewer than seven samples, a time or amplitude that is not finite, or a sample
+// interval that is not a usable positive number.
 void check_record(const RunState& s);

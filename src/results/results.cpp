@@ -1,7 +1,9 @@
 #include "results/results.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "run/state.h"
 #include "spectrum/spectrum.h"
@@ -36,10 +38,22 @@ void write_results(RunState& s)
     std::fprintf(s.con, " %s \n", s.srs_name);
 }
 
+// Closes one result stream; a write that failed (a full disk, for one) is an error,
+// so that a cut result file is never taken for a whole one.
+static void close_result(const RunState& s, FILE*& stream, const char* what, const char* name)
+{
+    const bool failed = std::ferror(stream) != 0;
+    const int closed = std::fclose(stream);
+    const int error = errno;
+    stream = nullptr;
+    if (failed || closed != 0)
+        stop_run(s, "the %s file %s could not be written in full (%s); it is incomplete. Free some space and run again.",
+                 what, name, failed && closed == 0 ? "write error" : std::strerror(error));
+}
+
 void close_results(RunState& s)
 {
-    std::fclose(s.sat_out);
-    std::fclose(s.sig_out);
-    std::fclose(s.srs_out);
-    s.sat_out = s.sig_out = s.srs_out = nullptr;
+    close_result(s, s.sat_out, "saturation", s.sat_name);
+    close_result(s, s.sig_out, "corrected-signal", s.sig_name);
+    close_result(s, s.srs_out, "SRS", s.srs_name);
 }

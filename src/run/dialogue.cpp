@@ -29,42 +29,98 @@ void print_banner(RunState& s)
 }
 
 // Reads one whitespace-delimited name into a 260-byte field. A longer name is
-// refused, never cut: a cut name could be the name of another file.
+// refused, never cut: a cut name could be the name of another file. So is a name that
+// holds a zero byte, which would cut it too. At the end of the answers the name stays
+// empty.
 static void read_name(RunState& s, char* name)
 {
-    if (std::fscanf(s.ask, "%259s", name) != 1) return;  // end of input: the name stays empty
+    int start = 0, end = 0;
+    name[0] = '\0';
+    if (std::fscanf(s.ask, " %n%259s%n", &start, name, &end) != 1) return;
     const int next = std::fgetc(s.ask);
     if (next != EOF && !std::isspace(next))
         stop_run(s, "a file name is longer than %d characters; nothing was written. Use a shorter name.",
                  name_size - 1);
     if (next != EOF) std::ungetc(next, s.ask);
+    if (std::strlen(name) != static_cast<std::size_t>(end - start))
+        stop_run(s, "a file name holds a zero byte; nothing was written. Type the name again.");
 }
 
+// Where a name leads: an existing file, or a new entry in an existing folder.
 struct file_id {
-    bool known;
-    dev_t dev;
-    ino_t ino;
+    bool exists;     // the name is an existing file: dev, ino are its own
+    dev_t dev;       // otherwise: dev, ino are those of the folder it would be made in,
+    ino_t ino;       // and base is the last part of the name
+    const char* base;
 };
+
+static bool same_file(const file_id& a, const file_id& b)
+{
+    if (a.exists != b.exists || a.dev != b.dev || a.ino != b.ino) return false;
+    return a.exists || std::strcmp(a.base, b.base) == 0;
+}
 
 static file_id id_of_stream(FILE* stream)
 {
     struct stat st;
-    if (fstat(fileno(stream), &st) != 0) return {false, 0, 0};
-    return {true, st.st_dev, st.st_ino};
+    if (fstat(fileno(stream), &st) != 0) return {false, 0, 0, ""};
+    return {true, st.st_dev, st.st_ino, ""};
 }
 
-// Opens a result or scratch file for writing, after making sure that the name is not
-// an existing file that the run reads or has already opened.
+// Checks, before anything is opened for writing, that a result name can be made: not
+// empty, not a folder, and, when it is no file yet, inside a folder that exists. Fills
+// its id for the comparisons with the other names.
+static file_id check_result_name(const RunState& s, const char* name, const char* what)
+{
+    if (name[0] == '\0')
+        stop_run(s, "the answers ended before the %s file name; nothing was written. Give all four file names.", what);
+    struct stat st;
+    if (stat(name, &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            stop_run(s, "the %s name %s is a folder; nothing was written. Use the name of a file.", what, name);
+        if (access(name, W_OK) != 0)
+            stop_run(s, "cannot write the %s file %s: %s; nothing was written. Check the name and the file's permissions.",
+                     what, name, std::strerror(errno));
+        return {true, st.st_dev, st.st_ino, ""};
+    }
+    char folder[name_size];
+    const char* slash = std::strrchr(name, '/');
+    const char* base = slash ? slash + 1 : name;
+    if (!slash) {
+        std::strcpy(folder, ".");
+    } else if (slash == name) {
+        std::strcpy(folder, "/");
+    } else {
+        const std::size_t len = static_cast<std::size_t>(slash - name);
+        std::memcpy(folder, name, len);
+        folder[len] = '\0';
+    }
+    if (base[0] == '\0' || stat(folder, &st) != 0 || !S_ISDIR(st.st_mode))
+        stop_run(s, "cannot create the %s file %s: its folder does not exist; nothing was written. Check the name.",
+                 what, name);
+    if (access(folder, W_OK | X_OK) != 0)
+        stop_run(s, "cannot create the %s file %s: %s; nothing was written. Check the folder's permissions.", what,
+                 name, std::strerror(errno));
+    return {false, st.st_dev, st.st_ino, base};
+}
+
+// Refuses a name that leads to a file the run reads or has already been given to write.
+static void check_not_taken(const RunState& s, const char* name, const file_id& id, const file_id* taken, int ntaken,
+                            const char* what)
+{
+    for (int k = 0; k < ntaken; ++k) {
+        if (same_file(taken[k], id))
+            stop_run(s, "the %s name %s is the input file or another result file; nothing was overwritten. Use another name.",
+                     what, name);
+    }
+}
+
+// Opens a checked result or scratch file for writing. The name is checked once more
+// against the files already open, by what it now leads to.
 static FILE* open_for_writing(const RunState& s, const char* name, const file_id* taken, int ntaken, const char* what)
 {
     struct stat st;
-    if (stat(name, &st) == 0) {
-        for (int k = 0; k < ntaken; ++k) {
-            if (taken[k].known && taken[k].dev == st.st_dev && taken[k].ino == st.st_ino)
-                stop_run(s, "the %s name %s is the input file or another result file; nothing was overwritten. Use another name.",
-                         what, name);
-        }
-    }
+    if (stat(name, &st) == 0) check_not_taken(s, name, {true, st.st_dev, st.st_ino, ""}, taken, ntaken, what);
     FILE* stream = std::fopen(name, "w");
     if (!stream)
         stop_run(s, "cannot create the %s file %s: %s. Check the name and the folder's permissions.",
@@ -90,28 +146,50 @@ void open_files(RunState& s)
         std::fprintf(s.con, " Failed to open file: %s \n", s.in_name);
         stop_run(s, "the input file cannot be read, so nothing was written. Check its name and run again.");
     }
+    // The reader reads the file twice, rewinding in between: a pipe or a device (which
+    // may never end) cannot be read that way.
+    if (fstat(fileno(s.in), &in_st) != 0 || !S_ISREG(in_st.st_mode))
+        stop_run(s, "the input %s is not a regular file, so nothing was written. Give the name of a file.", s.in_name);
 
-    file_id taken[4];
+    // Every name is checked before any file is opened for writing, so that a bad answer
+    // to a later prompt leaves the files named earlier as they were.
+    const char* what[4] = {"saturation", "corrected-signal", "SRS", "scratch"};
+    char* names[4] = {s.sat_name, s.sig_name, s.srs_name, s.scratch_name};
+    file_id taken[5];
     int ntaken = 0;
     taken[ntaken++] = id_of_stream(s.in);
 
     std::fprintf(s.con, "\n Enter output filename for the saturation.\n");
     read_name(s, s.sat_name);
-    s.sat_out = open_for_writing(s, s.sat_name, taken, ntaken, "saturation");
-    taken[ntaken++] = id_of_stream(s.sat_out);
+    taken[ntaken] = check_result_name(s, s.sat_name, what[0]);
+    check_not_taken(s, s.sat_name, taken[ntaken], taken, ntaken, what[0]);
+    ++ntaken;
 
     std::fprintf(s.con, "\n Enter output filename for the signal with the saturation removed.\n");
     read_name(s, s.sig_name);
-    s.sig_out = open_for_writing(s, s.sig_name, taken, ntaken, "corrected-signal");
-    taken[ntaken++] = id_of_stream(s.sig_out);
+    taken[ntaken] = check_result_name(s, s.sig_name, what[1]);
+    check_not_taken(s, s.sig_name, taken[ntaken], taken, ntaken, what[1]);
+    ++ntaken;
 
     std::fprintf(s.con, "\n Enter SRS output filename\n");
     read_name(s, s.srs_name);
-    s.srs_out = open_for_writing(s, s.srs_name, taken, ntaken, "SRS");
-    taken[ntaken++] = id_of_stream(s.srs_out);
+    taken[ntaken] = check_result_name(s, s.srs_name, what[2]);
+    check_not_taken(s, s.srs_name, taken[ntaken], taken, ntaken, what[2]);
+    ++ntaken;
 
     std::strcpy(s.scratch_name, "temp_file.out");
-    s.scratch = open_for_writing(s, s.scratch_name, taken, ntaken, "scratch");
+    taken[ntaken] = check_result_name(s, s.scratch_name, what[3]);
+    check_not_taken(s, s.scratch_name, taken[ntaken], taken, ntaken, what[3]);
+
+    // Now open them in order; each is compared again with the files opened before it.
+    FILE** streams[4] = {&s.sat_out, &s.sig_out, &s.srs_out, &s.scratch};
+    file_id opened[5];
+    int nopened = 0;
+    opened[nopened++] = taken[0];
+    for (int k = 0; k < 4; ++k) {
+        *streams[k] = open_for_writing(s, names[k], opened, nopened, what[k]);
+        opened[nopened++] = id_of_stream(*streams[k]);
+    }
 }
 
 static int32_t clamp_to_int32(long v)
@@ -129,6 +207,15 @@ static bool read_int_answer(RunState& s, int32_t& field)
     if (std::fscanf(s.ask, "%ld", &v) != 1) return false;
     field = clamp_to_int32(v);
     return true;
+}
+
+// A real answer that is infinite or not a number ("nan", "inf", 1e999) would score every
+// trial the same and the search would silently keep nothing: refuse it.
+static void check_finite_answer(const RunState& s, double value, const char* what)
+{
+    if (!std::isfinite(value))
+        stop_run(s, "the %s is not a usable number (%g); nothing was computed. Run again with a finite value.", what,
+                 value);
 }
 
 void ask_parameters(RunState& s)
@@ -157,13 +244,16 @@ void ask_parameters(RunState& s)
     std::fprintf(s.con, "\n Enter the slope goal (db/octave).  Typically = 6 \n");
     std::fscanf(s.ask, "%lf", &s.slope);
     s.slope = std::log10(std::pow(10.0, s.slope / 20.0)) / std::log10(2.0);
+    check_finite_answer(s, s.slope, "slope goal");
     std::fprintf(s.con, "\n log-log slope = %8.4g \n", s.slope);
 
     std::fprintf(s.con, "\n Enter the ending frequency for the ramp (Hz) \n");
     std::fscanf(s.ask, "%lf", &s.f_ramp);
+    check_finite_answer(s, s.f_ramp, "ending frequency");
 
     std::fprintf(s.con, "\n Enter the estimated amplitude (G) at the ending frequency. \n");
     std::fscanf(s.ask, "%lf", &s.amp_ramp);
+    check_finite_answer(s, s.amp_ramp, "amplitude");
 }
 
 void wait_for_key(RunState& s)

@@ -73,3 +73,8 @@ std::unique_ptr<RunState> make_run_state();
 
 // Prints one error line to the console and ends the process with status 1.
 [[noreturn]] void stop_run(const RunState& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+
+#ifdef DUNVALE_FUZZ_HOOK
+// Defined by the fuzz harness, which never returns from it (it jumps back to the harness).
+[[noreturn]] void fuzz_stop_hook();
+#endif
