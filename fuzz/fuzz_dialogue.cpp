@@ -87,6 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     open_files(s);
     ask_parameters(s);
     std::fclose(s.ask);
+    open_results(s);
 
     if (s.max_pts < 22 || s.max_pts > max_bps) fuzz_fail("max_pts out of range");
     if (!std::isfinite(s.slope) || !std::isfinite(s.f_ramp) || !std::isfinite(s.amp_ramp))

@@ -542,12 +542,14 @@ TEST(Passes, RecordEndingBeforeTimeZero)
                 {
                     alarm(20);  // a breakpoint draw that never ends fails the test instead of hanging it
                     s.con = stderr;
+                    check_search_span(s);
                     run_passes(s);
                 },
                 ::testing::ExitedWithCode(1), "^\n Error: the record ends at -0\\.051 s, before time zero");
         } else {
             ConsoleCapture con;
             s.con = con.stream;
+            check_search_span(s);
             run_passes(s);
             EXPECT_EQ(count_of(con.text(), "pass ="), std::max(c.npasses, 0));
         }

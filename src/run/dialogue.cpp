@@ -151,10 +151,10 @@ void open_files(RunState& s)
     if (fstat(fileno(s.in), &in_st) != 0 || !S_ISREG(in_st.st_mode))
         stop_run(s, "the input %s is not a regular file, so nothing was written. Give the name of a file.", s.in_name);
 
-    // Every name is checked before any file is opened for writing, so that a bad answer
-    // to a later prompt leaves the files named earlier as they were.
+    // Every name is checked here, but the files are opened for writing only by
+    // open_results, once the record and the answers have been accepted: a run that is
+    // refused leaves every file as it was.
     const char* what[4] = {"saturation", "corrected-signal", "SRS", "scratch"};
-    char* names[4] = {s.sat_name, s.sig_name, s.srs_name, s.scratch_name};
     file_id taken[5];
     int ntaken = 0;
     taken[ntaken++] = id_of_stream(s.in);
@@ -180,12 +180,17 @@ void open_files(RunState& s)
     std::strcpy(s.scratch_name, "temp_file.out");
     taken[ntaken] = check_result_name(s, s.scratch_name, what[3]);
     check_not_taken(s, s.scratch_name, taken[ntaken], taken, ntaken, what[3]);
+}
 
-    // Now open them in order; each is compared again with the files opened before it.
+void open_results(RunState& s)
+{
+    // Opened in order; each is compared again with the input and the files opened before it.
+    const char* what[4] = {"saturation", "corrected-signal", "SRS", "scratch"};
+    const char* names[4] = {s.sat_name, s.sig_name, s.srs_name, s.scratch_name};
     FILE** streams[4] = {&s.sat_out, &s.sig_out, &s.srs_out, &s.scratch};
     file_id opened[5];
     int nopened = 0;
-    opened[nopened++] = taken[0];
+    opened[nopened++] = id_of_stream(s.in);
     for (int k = 0; k < 4; ++k) {
         *streams[k] = open_for_writing(s, names[k], opened, nopened, what[k]);
         opened[nopened++] = id_of_stream(*streams[k]);

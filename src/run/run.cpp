@@ -20,6 +20,8 @@ int run_program(RunState& s)
     check_record(s);
     ask_parameters(s);
     build_filter_bank(s);
+    check_search_span(s);
+    open_results(s);
     run_reference_spectrum(s);
     run_passes(s);
     write_results(s);

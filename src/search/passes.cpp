@@ -17,14 +17,17 @@ void print_elapsed(const RunState& s)
     std::fprintf(s.con, " %ld sec\n", now - s.start_time);
 }
 
-void run_passes(RunState& s)
+void check_search_span(const RunState& s)
 {
     // A record that ends before time zero leaves no room for the breakpoints after zero:
     // their draw would never end.
     if (s.npasses > 0 && s.ntrials > 0 && s.t_last < 0)
         stop_run(s, "the record ends at %g s, before time zero; the search needs samples after the shock at time 0. Check the times in the input file.",
                  s.t_last);
+}
 
+void run_passes(RunState& s)
+{
     check_times_rise(s);
     for (s.pass = 0; s.pass < s.npasses; ++s.pass) {
         for (long i = 0; i < s.n; ++i) {

@@ -3,7 +3,12 @@
 
 struct RunState;
 
-// Runs every pass; each ends with finish_pass.
+// Refuses, with an error and exit status 1, a search on a record that ends before time
+// zero (its breakpoint draw would never end); a run without pass or trial goes on.
+void check_search_span(const RunState& s);
+
+// Runs every pass; each ends with finish_pass. The record must have passed
+// check_search_span.
 void run_passes(RunState& s);
 
 // Runs the trials of the current pass.
