@@ -80,13 +80,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     if (size == 0) std::fgetc(s.ask);
 
     if (setjmp(fuzz_stop_point) != 0) {
-        std::fclose(s.ask);
+        if (s.ask) std::fclose(s.ask);
+        s.ask = nullptr;
         check_after(s);
         return 0;  // refused with an error line: the input was handled
     }
     open_files(s);
     ask_parameters(s);
     std::fclose(s.ask);
+    s.ask = nullptr;
     open_results(s);
 
     if (s.max_pts < 22 || s.max_pts > max_bps) fuzz_fail("max_pts out of range");
