@@ -1,6 +1,7 @@
 #include "program_runner.h"
 
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,6 +51,16 @@ static int run_in(const std::string& dir, const std::string& exe, const std::vec
     while (waitpid(pid, &wstatus, 0) < 0) {
     }
     return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+}
+
+static int remove_entry(const char* path, const struct stat*, int, struct FTW*)
+{
+    return std::remove(path);
+}
+
+void remove_tree(const std::string& dir)
+{
+    nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 ProgramRun run_program_in(const std::string& dir, const std::string& answers, int timeout_seconds,

@@ -13,6 +13,18 @@ struct ProgramRun {
 // A new empty folder under the system's temporary folder.
 std::string make_temp_dir();
 
+// Removes a folder and everything in it.
+void remove_tree(const std::string& dir);
+
+// A new empty temporary folder, removed with everything in it at the end of its scope.
+struct TempFolder {
+    std::string path = make_temp_dir();
+    TempFolder() = default;
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder() { remove_tree(path); }
+};
+
 // Runs `exe` (the program by default) in `dir` with `answers` as standard input.
 // The run is killed after `timeout_seconds`.
 ProgramRun run_program_in(const std::string& dir, const std::string& answers, int timeout_seconds = 60,

@@ -3,7 +3,6 @@
 // file touched but the ones the case may write, the input file unchanged, and, when the
 // run is refused, every file it created still empty.
 #include <dirent.h>
-#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -304,17 +303,6 @@ void list_tree(const std::string& dir, const std::string& prefix, std::map<std::
         }
     }
     closedir(d);
-}
-
-int remove_entry(const char* path, const struct stat*, int, struct FTW*)
-{
-    return std::remove(path);
-}
-
-// Removes a test's folder and everything in it.
-void remove_tree(const std::string& dir)
-{
-    nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 class BadInputs : public ::testing::TestWithParam<BadCase> {};

@@ -47,7 +47,8 @@ std::string without_clock(const std::string& console)
 // copy of the examples folder (the answers name ../examples/shock.txt).
 ExampleRun run_example(const std::string& exe)
 {
-    const std::string dir = make_temp_dir();
+    const TempFolder folder;
+    const std::string& dir = folder.path;
     if (std::system(("mkdir -p '" + dir + "/examples' '" + dir + "/run'").c_str()) != 0) return {-1, "", "", "", ""};
     write_file(dir + "/examples/shock.txt", read_file(example_path("shock.txt")));
     const ProgramRun run = run_program_in(dir + "/run", read_file(example_path("answers.txt")), 300, exe);

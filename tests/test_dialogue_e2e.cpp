@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <ftw.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -37,18 +36,7 @@ std::set<std::string> listing(const std::string& dir)
 }
 
 // A temporary folder for one run, removed with everything in it at the end of the test.
-struct Folder {
-    std::string path = make_temp_dir();
-    Folder() = default;
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-    ~Folder()
-    {
-        nftw(
-            path.c_str(), [](const char* name, const struct stat*, int, FTW*) { return remove(name); }, 16,
-            FTW_DEPTH | FTW_PHYS);
-    }
-};
+using Folder = TempFolder;
 
 // A folder holding the shipped example as shock.txt.
 struct ExampleFolder : Folder {

@@ -12,7 +12,8 @@ static long count_lines(const std::string& text)
 // The README's first command, as a test: the shipped example runs from end to end.
 TEST(ExampleRun, WritesTheThreeFilesAndEndsWithoutATerminal)
 {
-    const std::string dir = make_temp_dir();
+    const TempFolder folder;
+    const std::string& dir = folder.path;
     write_file(dir + "/shock.txt", read_file(example_path("shock.txt")));
     const ProgramRun run =
         run_program_in(dir, "shock.txt sat.txt sig.txt srs.txt\n50\n1\n7\n40\n6\n100\n85\n");

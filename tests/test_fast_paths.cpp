@@ -263,7 +263,8 @@ TEST_F(FastPaths, NaNBeforeInfinityDoesNotTripTheGuard)
 
 class FastGuard : public FastPaths {
 protected:
-    std::string dir = make_temp_dir();
+    TempFolder folder;
+    std::string dir = folder.path;
 
     // Console text of a spectrum run that must stop with status 1 (path -1: straightforward).
     std::string guard_report(int path)

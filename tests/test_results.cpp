@@ -104,7 +104,8 @@ TEST(ResultFiles, WriteResultsWritesTheThreeFilesAndListsThem)
 // spectrum of the input, 66 lines at a sample rate of 1 kHz too.
 TEST(ResultFiles, RunWithoutPassesWritesTheInputAndAZeroCurve)
 {
-    const std::string dir = make_temp_dir();
+    const TempFolder folder;
+    const std::string& dir = folder.path;
     std::string input = "time  accel\n";
     for (int i = 0; i < 20; ++i) input += std::to_string(i - 5) + "e-3  " + std::to_string(i % 7 - 2.5) + "\n";
     write_file(dir + "/in.txt", input);

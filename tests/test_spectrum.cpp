@@ -305,7 +305,8 @@ TEST(SpectrumGuard, InfinityTripsTheGuardAtTheLowestFrequency)
 // diagnostics, and the result files stay empty.
 TEST(SpectrumGuard, OverflowInTheReferenceRunLeavesTheResultFilesEmpty)
 {
-    const std::string dir = make_temp_dir();
+    const TempFolder folder;
+    const std::string& dir = folder.path;
     std::string input;
     char line[64];
     for (int i = 0; i <= 110; ++i) {

@@ -21,7 +21,6 @@ class SrsTool : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = make_temp_dir();
         shock = read_file(example_path("shock.txt"));
         write_file(dir + "/shock.txt", shock);
     }
@@ -29,7 +28,8 @@ protected:
     // The spectrum file that the program writes for the example without a search.
     std::string program_spectrum()
     {
-        const std::string run_dir = make_temp_dir();
+        const TempFolder run_folder;
+        const std::string& run_dir = run_folder.path;
         write_file(run_dir + "/shock.txt", shock);
         const ProgramRun run = run_program_in(run_dir, no_pass_answers);
         EXPECT_EQ(run.status, 0) << run.output;
@@ -41,7 +41,8 @@ protected:
         return run_command_in(dir, srs_exe, args, input);
     }
 
-    std::string dir;
+    const TempFolder folder;
+    const std::string dir = folder.path;
     std::string shock;
 };
 
@@ -153,7 +154,8 @@ bool png_signature(const std::string& data)
 // .ci/run, so its absence there is a failure; elsewhere the test is skipped.
 TEST(PlotTool, RendersTheExampleToPngPictures)
 {
-    const std::string dir = make_temp_dir();
+    const TempFolder folder;
+    const std::string& dir = folder.path;
     if (!gnuplot_present(dir)) {
         if (std::getenv("CI")) FAIL() << "gnuplot is missing in CI (.ci/run installs gnuplot-nox)";
         GTEST_SKIP() << "gnuplot is not installed (apt-get install gnuplot-nox)";
@@ -175,7 +177,8 @@ TEST(PlotTool, RendersTheExampleToPngPictures)
 
 TEST(PlotTool, SaysWhatIsWrong)
 {
-    const std::string dir = make_temp_dir();
+    const TempFolder folder;
+    const std::string& dir = folder.path;
     write_file(dir + "/shock.txt", read_file(example_path("shock.txt")));
     for (const char* name : {"sat.txt", "sig.txt", "srs.txt"}) write_file(dir + "/" + name, "");
     const std::vector<std::string> files = {"shock.txt", "sat.txt", "sig.txt", "srs.txt"};
