@@ -18,6 +18,14 @@ void write_spectrum_line(FILE* out, const RunState& s, int j)
     std::fprintf(out, " %12.5g \t %8.4g \t %8.4g \n", s.f[j], s.srs_pos[j], std::fabs(s.srs_neg[j]));
 }
 
+void write_spectrum_lines(FILE* out, const RunState& s)
+{
+    for (int j = 1; j <= s.nf; ++j) {
+        if (s.f[j] < 10) continue;
+        write_spectrum_line(out, s, j);
+    }
+}
+
 void write_results(RunState& s)
 {
     std::fprintf(s.con, "\n ref 1 \n");
@@ -28,10 +36,7 @@ void write_results(RunState& s)
     std::fprintf(s.con, "\n ref 2 \n");
     run_signal_spectrum(s);
     std::fprintf(s.con, "\n ref 3 \n");
-    for (int j = 1; j <= s.nf; ++j) {
-        if (s.f[j] < 10) continue;
-        write_spectrum_line(s.srs_out, s, j);
-    }
+    write_spectrum_lines(s.srs_out, s);
     std::fprintf(s.con, "\n\n Output Files: \n\n");
     std::fprintf(s.con, " %s \n", s.sat_name);
     std::fprintf(s.con, " %s \n", s.sig_name);

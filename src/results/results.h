@@ -16,3 +16,6 @@ void write_time_value(FILE* out, double t, double v);
 
 // One line of the spectrum file for frequency j.
 void write_spectrum_line(FILE* out, const RunState& s, int j);
+
+// The spectrum file: srs_pos/srs_neg at every frequency from 10 Hz up.
+void write_spectrum_lines(FILE* out, const RunState& s);

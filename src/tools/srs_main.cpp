@@ -163,7 +163,7 @@ int main(int argc, char** argv)
 
     if (!samples) {
         fill_filter_bank(s);
-        run_spectrum_plain(s, s.srs_pos, s.srs_neg);
+        run_spectrum(s, s.srs_pos, s.srs_neg);
     }
 
     FILE* out = stdout;
@@ -180,10 +180,7 @@ int main(int argc, char** argv)
     if (samples) {
         for (long i = 0; i < s.n; ++i) write_time_value(out, s.xa[i], s.amp[i]);
     } else {
-        for (int j = 1; j <= s.nf; ++j) {
-            if (s.f[j] < 10) continue;
-            write_spectrum_line(out, s, j);
-        }
+        write_spectrum_lines(out, s);
     }
     if (std::fflush(out) != 0 || std::ferror(out)) fail("cannot write", to_stdout ? "standard output" : out_name);
     if (!to_stdout && std::fclose(out) != 0) fail("cannot write", out_name);
