@@ -83,42 +83,28 @@ std::string dialogue_text(const char* slope_text, const std::string& after_max_p
 
 }  // namespace
 
-TEST(Dialogue, AnswersOnePerLine)
+// The same answers one per line, several on one line (the prompts are printed, nothing
+// waits) and with CR LF line ends (the CR is white space) fill the same fields and give
+// the same console.
+TEST(Dialogue, AnswersHoweverTheLinesAreSplit)
 {
-    const Answered a = answer_parameters("2000\n3\n7\n40\n6\n100\n85\n");
-    EXPECT_EQ(a.s->ntrials, 2000);
-    EXPECT_EQ(a.s->npasses, 3);
-    EXPECT_EQ(a.s->max_pts, 40);
-    EXPECT_NEAR(a.s->slope, 0.99658, 1e-5);
-    EXPECT_EQ(a.s->f_ramp, 100.0);
-    EXPECT_EQ(a.s->amp_ramp, 85.0);
-    EXPECT_EQ(a.console, dialogue_text("  0.9966"));
-}
-
-// Several answers on one line fill several prompts; the console is the same as
-// with one answer per line (the prompts are printed, nothing waits).
-TEST(Dialogue, SeveralAnswersOnOneLine)
-{
-    const Answered a = answer_parameters("2000 3\t7 40\n6 100 85");
-    EXPECT_EQ(a.s->ntrials, 2000);
-    EXPECT_EQ(a.s->npasses, 3);
-    EXPECT_EQ(a.s->max_pts, 40);
-    EXPECT_EQ(a.s->f_ramp, 100.0);
-    EXPECT_EQ(a.s->amp_ramp, 85.0);
-    EXPECT_EQ(a.console, dialogue_text("  0.9966"));
-    EXPECT_EQ(next_random(*a.s), value_of_stream(9));  // 7 discards eight values
-}
-
-// Answers typed on another system end their lines with CR LF; the CR is white space.
-TEST(Dialogue, AnswersWithCarriageReturns)
-{
-    const Answered a = answer_parameters("2000\r\n3\r\n7\r\n40\r\n6\r\n100\r\n85\r\n");
-    EXPECT_EQ(a.s->ntrials, 2000);
-    EXPECT_EQ(a.s->npasses, 3);
-    EXPECT_EQ(a.s->max_pts, 40);
-    EXPECT_EQ(a.s->f_ramp, 100.0);
-    EXPECT_EQ(a.s->amp_ramp, 85.0);
-    EXPECT_EQ(next_random(*a.s), value_of_stream(9));
+    const char* const layouts[] = {
+        "2000\n3\n7\n40\n6\n100\n85\n",
+        "2000 3\t7 40\n6 100 85",
+        "2000\r\n3\r\n7\r\n40\r\n6\r\n100\r\n85\r\n",
+    };
+    for (const char* answers : layouts) {
+        SCOPED_TRACE(answers);
+        const Answered a = answer_parameters(answers);
+        EXPECT_EQ(a.s->ntrials, 2000);
+        EXPECT_EQ(a.s->npasses, 3);
+        EXPECT_EQ(a.s->max_pts, 40);
+        EXPECT_NEAR(a.s->slope, 0.99658, 1e-5);
+        EXPECT_EQ(a.s->f_ramp, 100.0);
+        EXPECT_EQ(a.s->amp_ramp, 85.0);
+        EXPECT_EQ(a.console, dialogue_text("  0.9966"));
+        EXPECT_EQ(next_random(*a.s), value_of_stream(9));  // 7 discards eight values
+    }
 }
 
 // A word is never consumed: every later numeric prompt misses it the same way.
